@@ -1,0 +1,34 @@
+#include <cstdint>
+
+#include "image/BmpImage.h"
+
+namespace quarvel {
+
+std::uint8_t BmpImage::NearestPaletteIndex(Pixel colour) const {
+  // Without a palette every entry reads as white, so entry 0 is always the
+  // first of the nearest: no need to walk 2^16 or 2^24 equal entries.
+  if (!HasPalette()) {
+    return 0;
+  }
+  const std::int32_t count = PaletteSize();
+  std::int32_t bestDistance = 999999;
+  std::int32_t best = 0;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const Pixel& entry = palette[i];
+    const std::int32_t blue = entry.blue - colour.blue;
+    const std::int32_t green = entry.green - colour.green;
+    const std::int32_t red = entry.red - colour.red;
+    const std::int32_t distance = blue * blue + green * green + red * red;
+    // Strictly less: among equally near entries the lowest index wins.
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = i;
+      if (distance == 0) {
+        break;
+      }
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+}  // namespace quarvel
