@@ -81,12 +81,24 @@ bool GuardedRead(void* buffer, std::size_t itemSize, std::size_t count, std::FIL
   return std::fread(buffer, itemSize, count, stream) >= count;
 }
 
-bool ReadField(std::uint16_t& field, std::FILE* stream) { return ReadLittleEndian(field, stream); }
-bool ReadField(std::uint32_t& field, std::FILE* stream) { return ReadLittleEndian(field, stream); }
-bool ReadField(std::int32_t& field, std::FILE* stream) { return ReadLittleEndian(field, stream); }
-bool WriteField(std::uint16_t field, std::FILE* stream) { return WriteLittleEndian(field, stream); }
-bool WriteField(std::uint32_t field, std::FILE* stream) { return WriteLittleEndian(field, stream); }
-bool WriteField(std::int32_t field, std::FILE* stream) { return WriteLittleEndian(field, stream); }
+bool ReadField(std::uint16_t& field, std::FILE* stream) {
+  return ReadLittleEndian(field, stream);
+}
+bool ReadField(std::uint32_t& field, std::FILE* stream) {
+  return ReadLittleEndian(field, stream);
+}
+bool ReadField(std::int32_t& field, std::FILE* stream) {
+  return ReadLittleEndian(field, stream);
+}
+bool WriteField(std::uint16_t field, std::FILE* stream) {
+  return WriteLittleEndian(field, stream);
+}
+bool WriteField(std::uint32_t field, std::FILE* stream) {
+  return WriteLittleEndian(field, stream);
+}
+bool WriteField(std::int32_t field, std::FILE* stream) {
+  return WriteLittleEndian(field, stream);
+}
 
 bool ReadFileHeaderTail(BmpFileHeader& header, std::FILE* stream) {
   // Every field is attempted, whatever the earlier reads returned.

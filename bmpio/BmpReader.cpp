@@ -18,7 +18,8 @@ namespace {
 void SkipBytes(std::FILE* stream, std::int64_t count) {
   std::uint8_t scratch[4096];
   while (count > 0) {
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(count, sizeof scratch));
+    const std::size_t piece =
+        static_cast<std::size_t>(std::min<std::int64_t>(count, sizeof scratch));
     if (std::fread(scratch, 1, piece, stream) < piece) {
       return;
     }

@@ -33,6 +33,8 @@ BmpInfoHeader ReadInfoHeaderOf(const char* path) {
   return header;
 }
 
-std::int32_t ColorDepthOf(const char* path) { return ReadInfoHeaderOf(path).biBitCount; }
+std::int32_t ColorDepthOf(const char* path) {
+  return ReadInfoHeaderOf(path).biBitCount;
+}
 
 }  // namespace quarvel

@@ -33,7 +33,9 @@ class WordDecoder {
 };
 
 // Words are 2 bytes, so a row of odd width needs 2 pad bytes.
-std::int32_t RowPadBytes(std::int32_t width) { return width % 2 == 0 ? 0 : 2; }
+std::int32_t RowPadBytes(std::int32_t width) {
+  return width % 2 == 0 ? 0 : 2;
+}
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 #if defined(_WIN32)
-#define QUARVEL_MODULE_EXPORT __declspec(dllexport)
+// The module-definition file alone makes the export directory (name and
+// ordinal 1); a dllexport here would let the linker add entries of its own.
+#define QUARVEL_MODULE_EXPORT
 #else
 #define QUARVEL_MODULE_EXPORT __attribute__((visibility("default")))
 #endif

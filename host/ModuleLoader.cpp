@@ -65,8 +65,7 @@ bool Module::Load(const std::string& path, std::string& error) {
   auto byOrdinal = reinterpret_cast<CheckerFunction>(
       reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(1))));
   if (byName == nullptr || byName != byOrdinal) {
-    error = "the module " + modulePath.u8string() +
-            " does not export BMPChecker as ordinal 1";
+    error = "the module " + modulePath.u8string() + " does not export BMPChecker as ordinal 1";
     return false;
   }
   entry = byName;

@@ -30,10 +30,9 @@ bool WasWrittenCompletely(const std::string& utf8Path, const OutputSnapshot& bef
   unsigned char header[6] = {};
   if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return false;
   if (header[0] != 'B' || header[1] != 'M') return false;
-  const std::uint32_t declared = static_cast<std::uint32_t>(header[2]) |
-                                 (static_cast<std::uint32_t>(header[3]) << 8) |
-                                 (static_cast<std::uint32_t>(header[4]) << 16) |
-                                 (static_cast<std::uint32_t>(header[5]) << 24);
+  const std::uint32_t declared =
+      static_cast<std::uint32_t>(header[2]) | (static_cast<std::uint32_t>(header[3]) << 8) |
+      (static_cast<std::uint32_t>(header[4]) << 16) | (static_cast<std::uint32_t>(header[5]) << 24);
   return after.size == declared;
 }
 

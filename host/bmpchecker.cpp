@@ -101,8 +101,7 @@ int HostMain(const std::vector<std::string>& argv) {
   const quarvel::host::OutputSnapshot before = quarvel::host::Snapshot(output);
   const std::int32_t result = module.Call(wideInput.c_str(), wideOutput.c_str());
   if (result == 1) {
-    std::fprintf(stderr, "could not read %s as a BMP file this library supports\n",
-                 input.c_str());
+    std::fprintf(stderr, "could not read %s as a BMP file this library supports\n", input.c_str());
     return kInputNotRead;
   }
   if (result != 999) {
@@ -119,8 +118,8 @@ int HostMain(const std::vector<std::string>& argv) {
 }
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 int main() {
   // The command line as UTF-16, so that any file name reaches the module.
@@ -132,7 +131,8 @@ int main() {
   }
   std::vector<std::string> argv(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
     if (bytes > 1) {
       WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, &utf8[0], bytes, nullptr, nullptr);

@@ -31,9 +31,13 @@ bool IsSupportedDepth(std::int32_t depth) {
   }
 }
 
-BmpImage::BmpImage() { AllocateStorage(1, 1, pixels, pixelBlock); }
+BmpImage::BmpImage() {
+  AllocateStorage(1, 1, pixels, pixelBlock);
+}
 
-BmpImage::~BmpImage() { ReleaseStorage(pixels, pixelBlock); }
+BmpImage::~BmpImage() {
+  ReleaseStorage(pixels, pixelBlock);
+}
 
 bool BmpImage::AllocateStorage(std::int32_t w, std::int32_t h, Pixel**& columns, Pixel*& block) {
   if (w == 1 && h == 1) {

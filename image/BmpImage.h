@@ -23,7 +23,9 @@ static_assert(sizeof(Pixel) == 4, "Pixel must match the 4-byte palette entry");
 inline bool operator==(const Pixel& a, const Pixel& b) {
   return a.blue == b.blue && a.green == b.green && a.red == b.red && a.alpha == b.alpha;
 }
-inline bool operator!=(const Pixel& a, const Pixel& b) { return !(a == b); }
+inline bool operator!=(const Pixel& a, const Pixel& b) {
+  return !(a == b);
+}
 
 // The fill of new pixel storage and the value of a missing palette entry.
 constexpr Pixel kWhite{255, 255, 255, 0};
@@ -44,7 +46,9 @@ std::int32_t IntegerPower(std::int32_t base, std::int32_t exponent);
 bool IsSupportedDepth(std::int32_t depth);
 
 // True for the depths that carry a palette: 1, 4 and 8.
-inline bool IsIndexedDepth(std::int32_t depth) { return depth == 1 || depth == 4 || depth == 8; }
+inline bool IsIndexedDepth(std::int32_t depth) {
+  return depth == 1 || depth == 4 || depth == 8;
+}
 
 // The library-wide warning flag; it starts on. Only rescaling reads it.
 void EnableWarnings();

@@ -18,9 +18,15 @@ std::atomic<bool> warningsEnabled{true};
 
 }  // namespace
 
-void EnableWarnings() { warningsEnabled.store(true, std::memory_order_relaxed); }
-void DisableWarnings() { warningsEnabled.store(false, std::memory_order_relaxed); }
-bool WarningsEnabled() { return warningsEnabled.load(std::memory_order_relaxed); }
+void EnableWarnings() {
+  warningsEnabled.store(true, std::memory_order_relaxed);
+}
+void DisableWarnings() {
+  warningsEnabled.store(false, std::memory_order_relaxed);
+}
+bool WarningsEnabled() {
+  return warningsEnabled.load(std::memory_order_relaxed);
+}
 
 BmpImage::BmpImage(const BmpImage& source) {
   AllocateStorage(1, 1, pixels, pixelBlock);
