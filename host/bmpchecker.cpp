@@ -118,8 +118,10 @@ int HostMain(const std::vector<std::string>& argv) {
 }
 
 #ifdef _WIN32
-#include <shellapi.h>
+// shellapi.h needs the definitions of windows.h first.
 #include <windows.h>
+
+#include <shellapi.h>
 
 int main() {
   // The command line as UTF-16, so that any file name reaches the module.

@@ -1,0 +1,16 @@
+# Shared part of the Linux cross toolchains. The including file sets
+# QUARVEL_CROSS_TRIPLET, CMAKE_SYSTEM_PROCESSOR and QUARVEL_CROSS_EMULATOR.
+set(CMAKE_SYSTEM_NAME Linux)
+
+set(CMAKE_C_COMPILER ${QUARVEL_CROSS_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${QUARVEL_CROSS_TRIPLET}-g++)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUARVEL_CROSS_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# ctest and test discovery run the target's programs through qemu; -L points
+# it at the target's dynamic loader and libraries.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QUARVEL_CROSS_EMULATOR} -L /usr/${QUARVEL_CROSS_TRIPLET})
