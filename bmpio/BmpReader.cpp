@@ -6,6 +6,7 @@
 
 #include "bmpio/BmpHeaders.h"
 #include "bmpio/FileStream.h"
+#include "bmpio/RowBands.h"
 #include "bmpio/SixteenBit.h"
 #include "image/BmpImage.h"
 #include "image/CheckedMath.h"
@@ -34,23 +35,6 @@ std::int32_t OffsetPastHeaders(std::uint32_t bfOffBits) {
   return difference > 0x7FFFFFFFu
              ? static_cast<std::int32_t>(static_cast<std::int64_t>(difference) - 0x100000000LL)
              : static_cast<std::int32_t>(difference);
-}
-
-using RowDecoder = bool (BmpImage::*)(const std::uint8_t*, std::int32_t, std::int32_t);
-
-RowDecoder DecoderFor(std::int32_t depth) {
-  switch (depth) {
-    case 1:
-      return &BmpImage::DecodeRow1;
-    case 4:
-      return &BmpImage::DecodeRow4;
-    case 8:
-      return &BmpImage::DecodeRow8;
-    case 24:
-      return &BmpImage::DecodeRow24;
-    default:
-      return &BmpImage::DecodeRow32;
-  }
 }
 
 }  // namespace
@@ -103,7 +87,7 @@ bool BmpImage::LoadFile(const char* path) {
   // The row size arithmetic works on depth x width as a 32-bit value, and
   // SetDimensions refuses sizes past the pixel bound before allocating.
   if (!FitsInt32(static_cast<std::int64_t>(depth) * info.biWidth) ||
-      !SetDimensions(info.biWidth, info.biHeight)) {
+      !SetDimensionsUnfilled(info.biWidth, info.biHeight)) {
     return badHeader();
   }
 
@@ -150,23 +134,30 @@ bool BmpImage::LoadFile(const char* path) {
     return true;
   }
 
-  const std::int64_t rowSize = PaddedRowSize(depth, width);
-  std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowSize]);
-  if (!row) {
+  const auto rowSize = static_cast<std::size_t>(PaddedRowSize(depth, width));
+  const std::int32_t bandRows = BandRows(static_cast<std::int64_t>(rowSize));
+  std::unique_ptr<std::uint8_t[]> band(new (std::nothrow) std::uint8_t[bandRows * rowSize]);
+  if (!band) {
     return badHeader();
   }
-  const RowDecoder decode = DecoderFor(depth);
-  const auto length = static_cast<std::int32_t>(rowSize);
-  for (std::int32_t y = height - 1; y >= 0; --y) {
-    // A file that ends inside the rows keeps what arrived; the rest stay white.
-    if (std::fread(row.get(), 1, static_cast<std::size_t>(rowSize), stream) <
-        static_cast<std::size_t>(rowSize)) {
+  // Rows 0 .. unread - 1 are those a short file never reaches.
+  std::int32_t unread = 0;
+  for (std::int32_t y = height - 1; y >= 0;) {
+    const std::int32_t rows = std::min(bandRows, y + 1);
+    const std::size_t arrived = std::fread(band.get(), 1, rows * rowSize, stream);
+    // A file that ends inside the rows keeps the whole rows that arrived; the
+    // rest are white.
+    const auto complete = static_cast<std::int32_t>(arrived / rowSize);
+    if (complete > 0) {
+      DecodeBand(*this, band.get(), rowSize, complete, y);
+    }
+    if (complete < rows) {
+      unread = y - complete + 1;
       break;
     }
-    if (!(this->*decode)(row.get(), length, y)) {
-      break;
-    }
+    y -= rows;
   }
+  FillRowsWhite(*this, unread);
   return true;
 }
 

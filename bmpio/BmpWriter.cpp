@@ -1,4 +1,5 @@
 // SaveFile: headers, palette or masks, then the rows bottom-up.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -6,32 +7,12 @@
 
 #include "bmpio/BmpHeaders.h"
 #include "bmpio/FileStream.h"
+#include "bmpio/RowBands.h"
 #include "bmpio/SixteenBit.h"
 #include "image/BmpImage.h"
 #include "image/CheckedMath.h"
 
 namespace quarvel {
-namespace {
-
-using RowEncoder = bool (BmpImage::*)(std::uint8_t*, std::int32_t, std::int32_t) const;
-
-RowEncoder EncoderFor(std::int32_t depth) {
-  switch (depth) {
-    case 1:
-      return &BmpImage::EncodeRow1;
-    case 4:
-      return &BmpImage::EncodeRow4;
-    case 8:
-      return &BmpImage::EncodeRow8;
-    case 24:
-      return &BmpImage::EncodeRow24;
-    default:
-      return &BmpImage::EncodeRow32;
-  }
-}
-
-}  // namespace
-
 bool BmpImage::SaveFile(const char* path) const {
   FileStream file(path, "wb");
   if (!file.IsOpen()) {
@@ -85,22 +66,21 @@ bool BmpImage::SaveFile(const char* path) const {
     ok = std::fwrite(palette, kPaletteEntrySize, entries, stream) == entries && ok;
   }
 
-  const std::int64_t rowSize = PaddedRowSize(bitDepth, width);
+  const auto rowSize = static_cast<std::size_t>(PaddedRowSize(bitDepth, width));
+  const std::int32_t bandRows = BandRows(static_cast<std::int64_t>(rowSize));
   // Zeroed once: the encoders store only data bytes, so the pad stays zero.
-  std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowSize]());
-  if (!row) {
+  std::unique_ptr<std::uint8_t[]> band(new (std::nothrow) std::uint8_t[bandRows * rowSize]());
+  if (!band) {
     file.Close();
     return false;
   }
-  const RowEncoder encode = EncoderFor(bitDepth);
-  const auto length = static_cast<std::int32_t>(rowSize);
-  for (std::int32_t y = height - 1; y >= 0 && ok; --y) {
-    if (!(this->*encode)(row.get(), length, y)) {
-      ok = false;
-      break;
-    }
-    ok = std::fwrite(row.get(), 1, static_cast<std::size_t>(rowSize), stream) ==
-         static_cast<std::size_t>(rowSize);
+  // Lives for this call only, so the palette cannot change under it.
+  NearestIndexCache cache(*this);
+  for (std::int32_t y = height - 1; y >= 0 && ok;) {
+    const std::int32_t rows = std::min(bandRows, y + 1);
+    EncodeBand(*this, band.get(), rowSize, rows, y, cache);
+    ok = std::fwrite(band.get(), 1, rows * rowSize, stream) == rows * rowSize;
+    y -= rows;
   }
   return file.Close() && ok;
 }

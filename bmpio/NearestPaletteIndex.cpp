@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
+#include "bmpio/RowBands.h"
 #include "image/BmpImage.h"
 
 namespace quarvel {
@@ -29,6 +32,32 @@ std::uint8_t BmpImage::NearestPaletteIndex(Pixel colour) const {
     }
   }
   return static_cast<std::uint8_t>(best);
+}
+
+
+NearestIndexCache::NearestIndexCache(const BmpImage& source) : image(source) {
+  std::fill(std::begin(directKeys), std::end(directKeys), kNoKey);
+  std::fill(std::begin(spareKeys), std::end(spareKeys), kNoKey);
+}
+
+std::uint8_t NearestIndexCache::Lookup(std::uint32_t key, Pixel colour) {
+  constexpr std::uint32_t kSpareMask = (1u << kSpareBits) - 1;
+  std::uint32_t slot = (key * 0x85EBCA77u) >> (32 - kSpareBits);
+  while (spareKeys[slot] != kNoKey) {
+    if (spareKeys[slot] == key) {
+      return spareIndices[slot];
+    }
+    slot = (slot + 1) & kSpareMask;
+  }
+  const std::uint8_t index = image.NearestPaletteIndex(colour);
+  // At most half full, so that every search soon meets an empty slot; past
+  // that, colours are searched afresh.
+  if (spareUsed < (1u << kSpareBits) / 2) {
+    spareKeys[slot] = key;
+    spareIndices[slot] = index;
+    ++spareUsed;
+  }
+  return index;
 }
 
 }  // namespace quarvel

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "bmpio/BmpHeaders.h"
+#include "bmpio/RowBands.h"
 
 namespace quarvel {
 namespace {
@@ -18,11 +19,12 @@ class WordDecoder {
         greenShift(MaskShift(fileMasks.green)),
         blueShift(MaskShift(fileMasks.blue)) {}
 
-  // Alpha is the pixel's own: 0 for a freshly sized image.
-  void Apply(std::uint16_t word, Pixel& pixel) const {
-    pixel.red = static_cast<std::uint8_t>(((word & masks.red) >> redShift) * 8);
-    pixel.green = static_cast<std::uint8_t>(((word & masks.green) >> greenShift) * 8);
-    pixel.blue = static_cast<std::uint8_t>(((word & masks.blue) >> blueShift) * 8);
+  // Alpha 0, what a freshly sized image holds: words are only ever decoded
+  // into one.
+  Pixel Decode(std::uint16_t word) const {
+    return Pixel{static_cast<std::uint8_t>(((word & masks.blue) >> blueShift) * 8),
+                 static_cast<std::uint8_t>(((word & masks.green) >> greenShift) * 8),
+                 static_cast<std::uint8_t>(((word & masks.red) >> redShift) * 8), 0};
   }
 
  private:
@@ -35,6 +37,11 @@ class WordDecoder {
 // Words are 2 bytes, so a row of odd width needs 2 pad bytes.
 std::int32_t RowPadBytes(std::int32_t width) {
   return width % 2 == 0 ? 0 : 2;
+}
+
+// Word x of a row, stored little-endian.
+std::uint16_t WordAt(const std::uint8_t* row, std::int32_t x) {
+  return static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
 }
 
 }  // namespace
@@ -65,30 +72,49 @@ void ReadSixteenBitRows(BmpImage& image, const SixteenBitMasks& masks, std::FILE
   const std::int32_t width = image.Width();
   const std::size_t dataBytes = 2 * static_cast<std::size_t>(width);
   const std::size_t rowBytes = dataBytes + static_cast<std::size_t>(RowPadBytes(width));
-  std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowBytes]);
-  if (!row) {
+  const std::int32_t bandRows = BandRows(static_cast<std::int64_t>(rowBytes));
+  std::unique_ptr<std::uint8_t[]> band(new (std::nothrow) std::uint8_t[bandRows * rowBytes]);
+  if (!band) {
+    FillRowsWhite(image, image.Height());
     return;
   }
+  const auto loadRow = [&decoder](const std::uint8_t* row, std::int32_t x0, std::int32_t columns,
+                                  Pixel* pixels) {
+    for (std::int32_t x = x0; x < x0 + columns; ++x) *pixels++ = decoder.Decode(WordAt(row, x));
+  };
   bool haveWord = false;
   std::uint16_t lastWord = 0;
-  for (std::int32_t y = image.Height() - 1; y >= 0; --y) {
-    const std::size_t arrived = std::fread(row.get(), 1, rowBytes, stream);
-    const std::int32_t words = static_cast<std::int32_t>(std::min(arrived, dataBytes) / 2);
-    for (std::int32_t x = 0; x < words; ++x) {
-      lastWord = static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
-      decoder.Apply(lastWord, image.Column(x)[y]);
+  for (std::int32_t y = image.Height() - 1; y >= 0;) {
+    const std::int32_t rows = std::min(bandRows, y + 1);
+    const std::size_t arrived = std::fread(band.get(), 1, rows * rowBytes, stream);
+    const auto complete = static_cast<std::int32_t>(arrived / rowBytes);
+    if (complete > 0) {
+      DecodeTiles(image, band.get(), rowBytes, complete, y, loadRow);
+      lastWord = WordAt(band.get() + (complete - 1) * rowBytes, width - 1);
+      haveWord = true;
     }
-    haveWord = haveWord || words > 0;
-    if (words == width) {
+    if (complete == rows) {
+      y -= rows;
       continue;
     }
-    // The file ended inside this row: every pixel still to come repeats the
-    // last complete word, or stays white if there never was one.
-    if (haveWord) {
-      for (std::int32_t x = words; x < width; ++x) decoder.Apply(lastWord, image.Column(x)[y]);
-      for (std::int32_t rest = y - 1; rest >= 0; --rest) {
-        for (std::int32_t x = 0; x < width; ++x) decoder.Apply(lastWord, image.Column(x)[rest]);
-      }
+    // The file ended inside row y - complete: its whole words count, and
+    // every pixel still to come repeats the last complete word, or is white
+    // if there never was one.
+    const std::int32_t endY = y - complete;
+    const std::uint8_t* partial = band.get() + complete * rowBytes;
+    const auto words = static_cast<std::int32_t>(std::min(arrived % rowBytes, dataBytes) / 2);
+    for (std::int32_t x = 0; x < words; ++x) {
+      image.Column(x)[endY] = decoder.Decode(WordAt(partial, x));
+    }
+    if (words > 0) {
+      lastWord = WordAt(partial, words - 1);
+      haveWord = true;
+    }
+    const Pixel rest = haveWord ? decoder.Decode(lastWord) : kWhite;
+    for (std::int32_t x = 0; x < width; ++x) {
+      Pixel* column = image.Column(x);
+      std::fill(column, column + endY, rest);
+      if (x >= words) column[endY] = rest;
     }
     return;
   }
@@ -107,17 +133,26 @@ bool WriteSixteenBitBlock(const BmpImage& image, std::FILE* stream) {
   }
   const std::int32_t width = image.Width();
   const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) + RowPadBytes(width);
-  std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[rowBytes]());
-  if (!row) {
+  const std::int32_t bandRows = BandRows(static_cast<std::int64_t>(rowBytes));
+  // Zeroed once: only the words are written, so the pad stays zero.
+  std::unique_ptr<std::uint8_t[]> band(new (std::nothrow) std::uint8_t[bandRows * rowBytes]());
+  if (!band) {
     return false;
   }
-  for (std::int32_t y = image.Height() - 1; y >= 0 && ok; --y) {
-    for (std::int32_t x = 0; x < width; ++x) {
-      const std::uint16_t word = EncodeSixteenBitWord(image.Column(x)[y]);
-      row[2 * x] = static_cast<std::uint8_t>(word & 0xFF);
-      row[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
+  const auto storeRow = [](std::uint8_t* row, std::int32_t x0, const Pixel* pixels,
+                           std::int32_t columns) {
+    std::uint8_t* target = row + 2 * static_cast<std::size_t>(x0);
+    for (std::int32_t k = 0; k < columns; ++k, target += 2) {
+      const std::uint16_t word = EncodeSixteenBitWord(pixels[k]);
+      target[0] = static_cast<std::uint8_t>(word & 0xFF);
+      target[1] = static_cast<std::uint8_t>(word >> 8);
     }
-    ok = std::fwrite(row.get(), 1, rowBytes, stream) == rowBytes;
+  };
+  for (std::int32_t y = image.Height() - 1; y >= 0 && ok;) {
+    const std::int32_t rows = std::min(bandRows, y + 1);
+    EncodeTiles(image, band.get(), rowBytes, rows, y, storeRow);
+    ok = std::fwrite(band.get(), 1, rows * rowBytes, stream) == rows * rowBytes;
+    y -= rows;
   }
   return ok;
 }

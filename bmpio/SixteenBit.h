@@ -26,9 +26,9 @@ int MaskShift(std::uint16_t mask);
 // default.
 SixteenBitMasks ReadMaskBlock(std::FILE* stream);
 
-// Reads the rows bottom-up into `image` (already sized, all white). A file
-// that ends before its first word leaves every pixel white; after that, every
-// later pixel repeats the last complete word.
+// Reads the rows bottom-up into `image` (already sized) and stores every
+// pixel. A file that ends before its first word leaves every pixel white;
+// after that, every later pixel repeats the last complete word.
 void ReadSixteenBitRows(BmpImage& image, const SixteenBitMasks& masks, std::FILE* stream);
 
 // Writes the mask block and the rows; false when a write failed.

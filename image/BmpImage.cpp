@@ -1,9 +1,11 @@
 #include "image/BmpImage.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "image/StandardPalettes.h"
+#include "platform/LargeAllocation.h"
 
 namespace quarvel {
 
@@ -49,15 +51,17 @@ bool BmpImage::AllocateStorage(std::int32_t w, std::int32_t h, Pixel**& columns,
   }
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   columns = new (std::nothrow) Pixel*[static_cast<std::size_t>(w)];
-  block = new (std::nothrow) Pixel[count];
-  if (columns == nullptr || block == nullptr) {
+  void* storage = AllocateLarge(count * sizeof(Pixel));
+  if (columns == nullptr || storage == nullptr) {
     delete[] columns;
-    delete[] block;
+    ReleaseLarge(storage);
     columns = nullptr;
     block = nullptr;
     return false;
   }
-  std::fill(block, block + count, kWhite);
+  block = static_cast<Pixel*>(storage);
+  // Pixel is trivial: this begins the pixels' lifetimes and writes nothing.
+  std::uninitialized_default_construct_n(block, count);
   for (std::int32_t x = 0; x < w; ++x) {
     columns[x] = block + static_cast<std::size_t>(x) * static_cast<std::size_t>(h);
   }
@@ -69,10 +73,19 @@ void BmpImage::ReleaseStorage(Pixel** columns, Pixel* block) {
     return;
   }
   delete[] columns;
-  delete[] block;
+  ReleaseLarge(block);
 }
 
 bool BmpImage::SetDimensions(std::int32_t newWidth, std::int32_t newHeight) {
+  if (!SetDimensionsUnfilled(newWidth, newHeight)) {
+    return false;
+  }
+  std::fill(pixelBlock, pixelBlock + static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+            kWhite);
+  return true;
+}
+
+bool BmpImage::SetDimensionsUnfilled(std::int32_t newWidth, std::int32_t newHeight) {
   if (newWidth < 1 || newHeight < 1) {
     return false;
   }
