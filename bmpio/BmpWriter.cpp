@@ -70,15 +70,19 @@ bool BmpImage::SaveFile(const char* path) const {
   const std::int32_t bandRows = BandRows(static_cast<std::int64_t>(rowSize));
   // Zeroed once: the encoders store only data bytes, so the pad stays zero.
   std::unique_ptr<std::uint8_t[]> band(new (std::nothrow) std::uint8_t[bandRows * rowSize]());
-  if (!band) {
+  // Lives for this call only, so the palette cannot change under it; on the
+  // heap, as its 40 KiB could overflow the small stack of a host's thread.
+  std::unique_ptr<NearestIndexCache> cache;
+  if (IsIndexedDepth(bitDepth)) {
+    cache.reset(new (std::nothrow) NearestIndexCache(*this));
+  }
+  if (!band || (IsIndexedDepth(bitDepth) && !cache)) {
     file.Close();
     return false;
   }
-  // Lives for this call only, so the palette cannot change under it.
-  NearestIndexCache cache(*this);
   for (std::int32_t y = height - 1; y >= 0 && ok;) {
     const std::int32_t rows = std::min(bandRows, y + 1);
-    EncodeBand(*this, band.get(), rowSize, rows, y, cache);
+    EncodeBand(*this, band.get(), rowSize, rows, y, cache.get());
     ok = std::fwrite(band.get(), 1, rows * rowSize, stream) == rows * rowSize;
     y -= rows;
   }

@@ -34,28 +34,24 @@ std::uint8_t BmpImage::NearestPaletteIndex(Pixel colour) const {
   return static_cast<std::uint8_t>(best);
 }
 
-
 NearestIndexCache::NearestIndexCache(const BmpImage& source) : image(source) {
-  std::fill(std::begin(directKeys), std::end(directKeys), kNoKey);
-  std::fill(std::begin(spareKeys), std::end(spareKeys), kNoKey);
+  std::fill(std::begin(keys), std::end(keys), kNoKey);
 }
 
-std::uint8_t NearestIndexCache::Lookup(std::uint32_t key, Pixel colour) {
-  constexpr std::uint32_t kSpareMask = (1u << kSpareBits) - 1;
-  std::uint32_t slot = (key * 0x85EBCA77u) >> (32 - kSpareBits);
-  while (spareKeys[slot] != kNoKey) {
-    if (spareKeys[slot] == key) {
-      return spareIndices[slot];
+std::uint8_t NearestIndexCache::Probe(std::uint32_t slot, std::uint32_t key, Pixel colour) {
+  while (keys[slot] != kNoKey) {
+    if (keys[slot] == key) {
+      return indices[slot];
     }
-    slot = (slot + 1) & kSpareMask;
+    slot = (slot + 1) & (kSlots - 1);
   }
   const std::uint8_t index = image.NearestPaletteIndex(colour);
-  // At most half full, so that every search soon meets an empty slot; past
-  // that, colours are searched afresh.
-  if (spareUsed < (1u << kSpareBits) / 2) {
-    spareKeys[slot] = key;
-    spareIndices[slot] = index;
-    ++spareUsed;
+  // At most half full, so that every probe soon meets an empty slot; past
+  // that, further colours are searched afresh each time.
+  if (used < kSlots / 2) {
+    keys[slot] = key;
+    indices[slot] = index;
+    ++used;
   }
   return index;
 }

@@ -80,7 +80,8 @@ bool BmpImage::SetDimensions(std::int32_t newWidth, std::int32_t newHeight) {
   if (!SetDimensionsUnfilled(newWidth, newHeight)) {
     return false;
   }
-  std::fill(pixelBlock, pixelBlock + static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+  std::fill(pixelBlock,
+            pixelBlock + static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
             kWhite);
   return true;
 }

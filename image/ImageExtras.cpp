@@ -36,7 +36,8 @@ BmpImage::BmpImage(const BmpImage& source) {
   xPelsPerMeter = source.xPelsPerMeter;
   yPelsPerMeter = source.yPelsPerMeter;
   std::copy(source.palette, source.palette + kMaxPaletteEntries, palette);
-  if (!SetDimensions(source.width, source.height)) {
+  // Every pixel is overwritten by the copy, so the white fill is skipped.
+  if (!SetDimensionsUnfilled(source.width, source.height)) {
     return;
   }
   std::memcpy(pixelBlock, source.pixelBlock,

@@ -32,7 +32,8 @@ void* FromHeap(std::size_t bytes) {
   }
   // The first 64-byte boundary that leaves room for the record.
   const auto start = reinterpret_cast<std::uintptr_t>(raw) + kRecordSpace;
-  void* block = reinterpret_cast<void*>((start + (kRecordSpace - 1)) & ~std::uintptr_t{kRecordSpace - 1});
+  void* block =
+      reinterpret_cast<void*>((start + (kRecordSpace - 1)) & ~std::uintptr_t{kRecordSpace - 1});
   *RecordOf(block) = BlockRecord{raw, 0};
   return block;
 }
@@ -57,9 +58,13 @@ void* FromHugePages(std::size_t bytes) {
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
   const std::uintptr_t aligned = (start + kPage + (kHugePage - 1)) & ~std::uintptr_t{kHugePage - 1};
   const std::uintptr_t base = aligned - kPage;
-  if (base != start) munmap(raw, base - start);
   const std::uintptr_t end = start + reserved;
-  if (aligned + size != end) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+  if (base != start) {
+    munmap(raw, base - start);
+  }
+  if (aligned + size != end) {
+    munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+  }
   // Advice only: where huge pages are off or scarce the block works as it is.
   madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
   void* block = reinterpret_cast<void*>(aligned);

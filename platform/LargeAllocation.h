@@ -5,7 +5,7 @@
 
 namespace quarvel {
 
-// At least `bytes` of storage, aligned to 64 bytes, its contents unspecified;
+// At least `bytes` of storage, aligned to 64 bytes, its bytes not yet set;
 // null when it cannot be obtained. Never throws. On Linux a block of 2 MiB or
 // more starts on a 2 MiB boundary and is offered to the kernel for
 // transparent huge pages: its first touch then costs one page fault per 2 MiB
