@@ -150,7 +150,7 @@ if ((wine_ready)); then
   # The public conformance corpus, when it is on this machine: palettes of
   # every size, bit-field masks, top-down rows. Both hosts must agree on
   # which files they reject as well as on what they write.
-  corpus=${QUARVEL_BMPSUITE:-/work/shared/bmpsuite}
+  corpus=${QUARVEL_BMPSUITE:-$root/../shared/bmpsuite}
   if [[ -d $corpus/g ]]; then
     agreed=0 disagreed=0
     for file in "$corpus"/g/*.bmp; do
