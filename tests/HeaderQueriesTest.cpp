@@ -87,7 +87,7 @@ BmpInfoHeader InfoHeaderFields(std::uint32_t size, std::uint16_t bitCount) {
   return header;
 }
 
-TEST(HeaderInspectionTest, MissingFileGivesDefinedValues) {
+TEST(HeaderQueriesTest, MissingFileGivesDefinedValues) {
   test::TempDir dir;
   const std::string path = dir.File("absent.bmp");
   const BmpFileHeader file = ReadFileHeaderOf(path.c_str());
@@ -114,7 +114,7 @@ TEST(HeaderInspectionTest, MissingFileGivesDefinedValues) {
   EXPECT_EQ(ReadFileHeaderOf(nullptr).bfType, 0);
 }
 
-TEST(HeaderInspectionTest, ReturnsWhateverTheFileHolds) {
+TEST(HeaderQueriesTest, ReturnsWhateverTheFileHolds) {
   struct Case {
     const char* name;
     Bytes bytes;
@@ -158,7 +158,7 @@ TEST(HeaderInspectionTest, ReturnsWhateverTheFileHolds) {
   }
 }
 
-TEST(HeaderInspectionTest, AgreesWithWhatTheWriterWrote) {
+TEST(HeaderQueriesTest, AgreesWithWhatTheWriterWrote) {
   BmpImage image;
   image.SetColorDepth(8);
   image.SetDimensions(3, 2);
@@ -180,7 +180,7 @@ TEST(HeaderInspectionTest, AgreesWithWhatTheWriterWrote) {
   EXPECT_EQ(ColorDepthOf(path.c_str()), 8);
 }
 
-TEST(HeaderInspectionTest, EveryCallClosesItsFile) {
+TEST(HeaderQueriesTest, EveryCallClosesItsFile) {
   // More calls than a process may hold open files: a stream left open by any
   // of the three would make the later opens fail and the values change.
   ByteWriter bytes = FileHeaderBytes(kBmpSignature);
