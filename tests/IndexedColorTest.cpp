@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "image/BmpImage.h"
@@ -314,38 +315,23 @@ TEST(IndexedColorTest, CodecsRefuseRowsOutsideTheImage) {
 // never the leftovers of an earlier palette.
 TEST(IndexedColorTest, DecodersReadWhiteOutsideTheImagesPalette) {
   const std::uint8_t row[4] = {0, 3, 9, 200};
-  {
-    BmpImage image;
+  // Decodes `row` at 8 bits into a 4 x 1 image taken through `depths` first.
+  auto decodeAfter = [&row](BmpImage& image, std::initializer_list<std::int32_t> depths) {
+    for (const std::int32_t depth : depths) ASSERT_TRUE(image.SetColorDepth(depth));
     ASSERT_TRUE(image.SetDimensions(4, 1));
     ASSERT_TRUE(image.DecodeRow8(row, 4, 0));
-    EXPECT_TRUE(test::AllPixelsAre(image, kWhite));
-  }
-  {
-    BmpImage image;
-    ASSERT_TRUE(image.SetColorDepth(8));
-    ASSERT_TRUE(image.SetColorDepth(24));
-    ASSERT_TRUE(image.SetDimensions(4, 1));
-    ASSERT_TRUE(image.DecodeRow8(row, 4, 0));
-    EXPECT_TRUE(test::AllPixelsAre(image, kWhite));
-  }
-  {
-    BmpImage image;
-    ASSERT_TRUE(image.SetColorDepth(8));
-    ASSERT_TRUE(image.SetColorDepth(4));
-    ASSERT_TRUE(image.SetDimensions(4, 1));
-    ASSERT_TRUE(image.DecodeRow8(row, 4, 0));
-    EXPECT_TRUE(ImageIs(
-        image, 4, 1, 4,
-        {{0, 0, {0, 0, 0, 0}}, {1, 0, {0, 128, 128, 0}}, {2, 0, {0, 0, 255, 0}}, {3, 0, kWhite}}));
-  }
-  {
-    BmpImage image;
-    ASSERT_TRUE(image.SetColorDepth(1));
-    ASSERT_TRUE(image.SetDimensions(2, 1));
-    const std::uint8_t nibbles[1] = {0x05};  // indices 0 and 5
-    ASSERT_TRUE(image.DecodeRow4(nibbles, 1, 0));
-    EXPECT_TRUE(ImageIs(image, 2, 1, 1, {{0, 0, {0, 0, 0, 0}}, {1, 0, kWhite}}));
-  }
+  };
+  BmpImage fresh;
+  decodeAfter(fresh, {});
+  EXPECT_TRUE(test::AllPixelsAre(fresh, kWhite));
+  BmpImage paletteRemoved;
+  decodeAfter(paletteRemoved, {8, 24});
+  EXPECT_TRUE(test::AllPixelsAre(paletteRemoved, kWhite));
+  BmpImage smallerPalette;
+  decodeAfter(smallerPalette, {8, 4});
+  EXPECT_TRUE(ImageIs(
+      smallerPalette, 4, 1, 4,
+      {{0, 0, {0, 0, 0, 0}}, {1, 0, {0, 128, 128, 0}}, {2, 0, {0, 0, 255, 0}}, {3, 0, kWhite}}));
 }
 
 // Encoders store whole data bytes (low bits that no pixel fills are zero,
